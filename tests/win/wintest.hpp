@@ -1,0 +1,89 @@
+// Helpers for the Windows-side tests: scratch folders, whole-file reads and
+// writes, starting programs, and finding and answering their windows.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace wt {
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const
+    {
+        if (handle && handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+// The folder that holds the running test program (and the programs it tests).
+std::string ProgramFolder();
+
+// A fresh, empty folder under the system's temporary folder; removed with all
+// its content when the object goes.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& hint = "t");
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+void RemoveTree(const std::string& path);
+void MakeFolder(const std::string& path);
+bool Exists(const std::string& path);
+// Whole file as bytes, in binary: what is really on disk.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+void CopyFileOrThrow(const std::string& from, const std::string& to);
+
+// Every file under root, by relative path, with its bytes: compared before and
+// after a run to prove that nothing was created, changed or deleted.
+std::map<std::string, std::string> Snapshot(const std::string& root);
+
+struct Process {
+    Handle process;
+    DWORD id = 0;
+    // Waits up to timeoutMs; returns true when the process has ended.
+    bool WaitForExit(DWORD timeoutMs) const;
+    DWORD ExitCode() const;
+    void Kill() const;
+};
+
+// Starts a program with the given command line (the program's own quoted path
+// comes first, as the shell does) and working directory (empty: inherit).
+Process Start(const std::string& program, const std::string& arguments,
+              const std::string& workingDirectory = std::string());
+
+// Quotes one argument the way the shell's open command "%1" does.
+std::string Quoted(const std::string& argument);
+
+struct Dialog {
+    HWND window = nullptr;
+    std::string title;
+    std::string text;
+    std::string className;
+};
+
+// Waits up to timeoutMs for a visible top-level window of the process whose
+// class is className (empty: any). Returns a Dialog with no window if none.
+Dialog WaitForWindow(DWORD processId, const std::string& className, DWORD timeoutMs);
+// A message box: class "#32770"; its text is its longest static text.
+Dialog WaitForMessageBox(DWORD processId, DWORD timeoutMs = 20000);
+// Presses the box's OK button.
+void PressOk(const Dialog& box);
+std::string WindowText(HWND window);
+std::string ClassOf(HWND window);
+
+// Polls until the path exists, up to timeoutMs.
+bool WaitForPath(const std::string& path, DWORD timeoutMs);
+
+} // namespace wt
