@@ -1,6 +1,9 @@
 #include "wintest.hpp"
 
+#include <commctrl.h>
+
 #include <cstdio>
+#include <exception>
 #include <stdexcept>
 
 namespace wt {
@@ -264,6 +267,204 @@ bool WaitForPath(const std::string& path, DWORD timeoutMs)
         Sleep(10);
     }
     return true;
+}
+
+Dialog WaitForWindowWhere(DWORD processId, bool (*accept)(HWND), DWORD timeoutMs)
+{
+    struct Search {
+        DWORD processId;
+        bool (*accept)(HWND);
+        HWND found;
+    } search{processId, accept, nullptr};
+    const DWORD start = GetTickCount();
+    for (;;) {
+        search.found = nullptr;
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                Search& s = *reinterpret_cast<Search*>(param);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                if (owner != s.processId || !IsWindowVisible(window) || !s.accept(window))
+                    return TRUE;
+                s.found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            Dialog dialog;
+            dialog.window = search.found;
+            dialog.title = WindowText(search.found);
+            dialog.className = ClassOf(search.found);
+            EnumChildWindows(search.found, LongestStatic, reinterpret_cast<LPARAM>(&dialog.text));
+            return dialog;
+        }
+        if (GetTickCount() - start > timeoutMs)
+            return Dialog{};
+        Sleep(20);
+    }
+}
+
+HWND FindChildOfClass(HWND window, const std::string& className)
+{
+    struct Search {
+        const std::string* className;
+        HWND found;
+    } search{&className, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            Search& s = *reinterpret_cast<Search*>(param);
+            if (ClassOf(child) == *s.className) {
+                s.found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool HasChildOfClass(HWND window, const std::string& className)
+{
+    return FindChildOfClass(window, className) != nullptr;
+}
+
+Dialog WaitForFolderBrowser(DWORD processId, DWORD timeoutMs)
+{
+    return WaitForWindowWhere(
+        processId, [](HWND w) { return ClassOf(w) == "#32770" && HasChildOfClass(w, "SysTreeView32"); }, timeoutMs);
+}
+
+Dialog WaitForPlainDialog(DWORD processId, DWORD timeoutMs)
+{
+    return WaitForWindowWhere(
+        processId, [](HWND w) { return ClassOf(w) == "#32770" && !HasChildOfClass(w, "SysTreeView32"); },
+        timeoutMs);
+}
+
+bool SelectFolder(const Process& owner, HWND browser, const std::string& folder)
+{
+    HWND tree = FindChildOfClass(browser, "SysTreeView32");
+    if (!tree)
+        return false;
+    void* remote = VirtualAllocEx(owner.process.get(), nullptr, folder.size() + 1, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    if (!remote)
+        return false;
+    SIZE_T written = 0;
+    if (!WriteProcessMemory(owner.process.get(), remote, folder.c_str(), folder.size() + 1, &written) ||
+        written != folder.size() + 1)
+        return false;
+    // The browser may still be filling its tree when it first shows, and then
+    // takes no selection: ask again until its tree has one.
+    for (int i = 0; i < 50; ++i) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(remote));
+        for (int j = 0; j < 10; ++j) {
+            if (SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))
+                return true;
+            Sleep(10);
+        }
+    }
+    return false;
+}
+
+void PressButton(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void ClickButton(HWND button)
+{
+    PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+bool SaveScreenshot(const std::string& path)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const DWORD rowBytes = ((width * 3 + 3) / 4) * 4;
+    std::string pixels(rowBytes * height, '\0');
+    GetDIBits(memory, bitmap, 0, height, &pixels[0], reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+    bytes += pixels;
+    try {
+        WriteFile(path, bytes);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+bool InjectLibrary(const Process& target, const std::string& dllPath)
+{
+    void* remote = VirtualAllocEx(target.process.get(), nullptr, dllPath.size() + 1, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(target.process.get(), remote, dllPath.c_str(), dllPath.size() + 1, nullptr))
+        return false;
+    auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    Handle thread(CreateRemoteThread(target.process.get(), nullptr, 0, loadLibrary, remote, 0, nullptr));
+    if (!thread)
+        return false;
+    return WaitForSingleObject(thread.get(), 20000) == WAIT_OBJECT_0;
+}
+
+RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const char* name)
+{
+    RegistryValue value;
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    if (RegQueryValueExA(handle, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        if (RegQueryValueExA(handle, name, nullptr, &value.type,
+                             reinterpret_cast<BYTE*>(value.bytes.empty() ? nullptr : &value.bytes[0]),
+                             &size) == ERROR_SUCCESS) {
+            value.exists = true;
+            value.bytes.resize(size);
+        }
+    }
+    RegCloseKey(handle);
+    return value;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& key)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+void DeleteRegistryTree(HKEY root, const std::string& key)
+{
+    RegDeleteTreeA(root, key.c_str());
+    RegDeleteKeyA(root, key.c_str());
 }
 
 } // namespace wt

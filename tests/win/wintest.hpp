@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <map>
 #include <memory>
@@ -85,5 +86,37 @@ std::string ClassOf(HWND window);
 
 // Polls until the path exists, up to timeoutMs.
 bool WaitForPath(const std::string& path, DWORD timeoutMs);
+
+// Waits for a visible top-level window of the process that the test accepts.
+Dialog WaitForWindowWhere(DWORD processId, bool (*accept)(HWND), DWORD timeoutMs);
+HWND FindChildOfClass(HWND window, const std::string& className);
+bool HasChildOfClass(HWND window, const std::string& className);
+// The shell's folder browser: a dialog holding a tree view.
+Dialog WaitForFolderBrowser(DWORD processId, DWORD timeoutMs = 20000);
+// A message box: a dialog without a tree view.
+Dialog WaitForPlainDialog(DWORD processId, DWORD timeoutMs = 20000);
+// Selects a folder in another process's folder browser: the path is written
+// into that process, then BFFM_SETSELECTIONA points the browser at it.
+bool SelectFolder(const Process& owner, HWND browser, const std::string& folder);
+void PressButton(HWND dialog, int id);
+// Clicks a push button the way a mouse click does (BM_CLICK).
+void ClickButton(HWND button);
+
+// Saves the whole screen as a BMP file (for failing GUI tests).
+bool SaveScreenshot(const std::string& path);
+
+// Loads a DLL into another process (CreateRemoteThread on LoadLibraryA) and
+// waits for its start-up code to have run.
+bool InjectLibrary(const Process& target, const std::string& dllPath);
+
+// A registry value as stored: whether it exists, its type and its bytes.
+struct RegistryValue {
+    bool exists = false;
+    DWORD type = 0;
+    std::string bytes;
+};
+RegistryValue ReadRegistryValue(HKEY root, const std::string& key, const char* name);
+bool RegistryKeyExists(HKEY root, const std::string& key);
+void DeleteRegistryTree(HKEY root, const std::string& key);
 
 } // namespace wt
