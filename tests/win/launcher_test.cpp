@@ -24,6 +24,13 @@ struct Game {
         wt::MakeFolder(cstrike);
         wt::CopyFileOrThrow(wt::ProgramFolder() + "\\morvel.exe", folder + "\\morvel.exe");
         wt::CopyFileOrThrow(wt::ProgramFolder() + "\\standin_hl.exe", folder + "\\hl.exe");
+        Control("");
+    }
+
+    // No server listens in these tests: the stand-in game need not wait for one.
+    void Control(const std::string& extra) const
+    {
+        wt::WriteFile(folder + "\\hl-control.txt", "answer-wait 0\n" + extra);
     }
 
     wt::Process Launch(const std::string& arguments) const
@@ -66,7 +73,7 @@ TEST(LauncherRun, StartsTheGameWithTheHandOffInPlace)
 TEST(LauncherRun, WaitsForTheGameAndThenRemovesTheScript)
 {
     Game game;
-    wt::WriteFile(game.folder + "\\hl-control.txt", "hold");
+    game.Control("hold");
     const wt::Process launcher = game.Launch(wt::Quoted("cs1142003://cstrike:10.0.0.5:27016"));
 
     ASSERT_TRUE(wt::WaitForPath(game.record + "\\started", 20000));
