@@ -50,6 +50,22 @@ CmLink CmReadLink(const char* argument)
     return link;
 }
 
+// One launcher per game directory at a time: a second one would replace the
+// first one's connect script before its game has read it, and the first one
+// would remove the second one's script when its game ends. The lock goes with
+// the process, also when it is killed.
+void CmClaimGameDir(const CmHandOffPaths& paths, const CmLink& link)
+{
+    HANDLE lock = CreateMutexA(nullptr, FALSE, CmGameDirLockName(paths.gameDir).c_str());
+    if (!lock)
+        CmFail("The launcher could not reserve the game directory\n" + paths.gameDir + "\n" +
+               CmSystemReason(GetLastError()));
+    const DWORD state = WaitForSingleObject(lock, 0);
+    if (state != WAIT_OBJECT_0 && state != WAIT_ABANDONED)
+        CmFail("A game started from another link is still running in \"" + link.gameDir + "\" of\n" +
+               paths.gameFolder + "\n\nQuit that game first, then open this link again.");
+}
+
 void CmRunGame(const CmHandOffPaths& paths, const CmLink& link)
 {
     std::string arguments = "-game " + link.gameDir;
@@ -81,6 +97,7 @@ int main(int argc, char** argv)
     }
     const CmLink link = CmReadLink(argv[1]);
     const CmHandOffPaths paths = CmMakePaths(gameFolder, link);
+    CmClaimGameDir(paths, link);
 
     CmPrepareHandOff(paths, link);
     CmRunGame(paths, link);

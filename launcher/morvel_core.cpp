@@ -139,6 +139,22 @@ std::string CmJoinPath(const std::string& folder, const std::string& part)
     return folder + "\\" + part;
 }
 
+std::string CmGameDirLockName(const std::string& gameDirPath)
+{
+    // FNV-1a over the upper-cased path: kernel object names may not hold '\\'
+    // and are limited in length, so the path itself cannot be the name.
+    unsigned long long hash = 1469598103934665603ull;
+    for (char c : gameDirPath) {
+        hash ^= static_cast<unsigned char>(CmUpper(c == '/' ? '\\' : c));
+        hash *= 1099511628211ull;
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string name = "Local\\morvel-gamedir-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        name += digits[(hash >> shift) & 0xF];
+    return name;
+}
+
 void CmFeedByte(CmLastPiece& piece, char byte)
 {
     piece.current[piece.currentLength++] = byte;

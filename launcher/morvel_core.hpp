@@ -52,6 +52,11 @@ std::string CmConnectCommand(const CmLink& link);
 // joined path then holds two in a row; Windows reads that as one.
 std::string CmJoinPath(const std::string& folder, const std::string& part);
 
+// The name of the lock that one launcher holds for a game directory while its
+// game runs: the same for every spelling of the path that Windows treats as
+// the same folder (letter case), short enough for any path.
+std::string CmGameDirLockName(const std::string& gameDirPath);
+
 // Follows config.cfg as it is read, byte by byte, in the pieces that a
 // 512-byte line buffer takes: a line end closes a piece, and so does the
 // 511th byte of a longer line. Only the last non-empty piece is kept, with

@@ -108,20 +108,30 @@ void CmWriteScript(const CmHandOffPaths& paths, const CmLink& link)
 }
 
 // The last piece of config.cfg as the game's line reader would see it; an
-// absent file reads as empty, since the append below creates it.
+// absent file reads as empty, since the append below creates it. The file is
+// read in binary with CR LF folded into LF, as text mode does, but without
+// text mode's stop at a Ctrl-Z byte: with that stop, a command appended behind
+// such a byte would never be seen, and each run would append it again.
 std::string CmReadConfigEnd(const CmHandOffPaths& paths)
 {
     CmLastPiece piece;
-    CmFile file(std::fopen(paths.config.c_str(), "r"));
+    CmFile file(std::fopen(paths.config.c_str(), "rb"));
     if (!file) {
         if (errno == ENOENT)
             return std::string();
         CmFailAfterScript(paths, "The game's config file\n" + paths.config + "\ncould not be opened: " +
                                      CmRuntimeReason(errno));
     }
-    int byte;
-    while ((byte = std::getc(file.get())) != EOF)
+    int byte = std::getc(file.get());
+    while (byte != EOF) {
+        int next = std::getc(file.get());
+        if (byte == '\r' && next == '\n') {
+            byte = next;
+            next = std::getc(file.get());
+        }
         CmFeedByte(piece, static_cast<char>(byte));
+        byte = next;
+    }
     if (std::ferror(file.get()))
         CmFailAfterScript(paths, "The game's config file\n" + paths.config + "\ncould not be read: " +
                                      CmRuntimeReason(errno));

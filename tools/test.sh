@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds all three presets, then
-# runs the host-native tests, the header checks of the shipped x86 programs,
-# and the Windows tests under Wine.
+# Runs every test: installs what is missing, builds every preset, then runs
+# the host-native unit tests, a bounded fuzzing run of the link parser, the
+# header checks of the shipped x86 programs, and the Windows tests under Wine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 tools/deps.sh || exit 1
-tools/build.sh host || exit 1
+tools/build.sh host fuzz || exit 1
 
 # Whatever happens, no Wine session of this run is left behind.
 trap '"$root/tests/wine/session.sh" stop "$root/build/x64/wine-session.env"' EXIT
 
 passed=0 failed=0
-for preset in host x86 x64; do
+for preset in host fuzz x86 x64; do
   echo "== ctest --preset $preset"
   log=$(mktemp)
   ctest --preset "$preset" 2>&1 | tee "$log"

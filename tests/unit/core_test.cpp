@@ -171,6 +171,17 @@ TEST(JoinPath, SingleSeparatorEvenAtDriveRoot)
     EXPECT_EQ(CmJoinPath("D:\\", "cstrike"), "D:\\\\cstrike");
 }
 
+TEST(GameDirLock, SameFolderSameNameOtherFolderOtherName)
+{
+    const std::string name = CmGameDirLockName("C:\\Games\\Half-Life\\cstrike");
+    EXPECT_EQ(name.rfind("Local\\morvel-gamedir-", 0), 0u) << name;
+    EXPECT_EQ(name.find('\\', 6), std::string::npos) << "no backslash after the namespace";
+    EXPECT_EQ(CmGameDirLockName("c:\\GAMES\\half-life\\CStrike"), name);
+    EXPECT_EQ(CmGameDirLockName("C:/Games/Half-Life/cstrike"), name);
+    EXPECT_NE(CmGameDirLockName("C:\\Games\\Half-Life\\czero"), name);
+    EXPECT_EQ(CmGameDirLockName(std::string(300, 'x')).size(), name.size());
+}
+
 std::string FinalPieceOf(const std::string& content)
 {
     CmLastPiece piece;
