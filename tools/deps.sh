@@ -7,6 +7,7 @@ packages=(
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32  # the two Windows builds
   wine64 xvfb x11-apps imagemagick xdotool    # running and seeing them under Wine
   clang libclang-rt-14-dev                    # fuzzing the link parser
+  e2fsprogs                                   # chattr: files even root cannot write, for fault tests
 )
 missing=()
 for p in "${packages[@]}"; do

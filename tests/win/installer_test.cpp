@@ -385,6 +385,65 @@ TEST(InstallerErrors, CopyFailuresAreReportedAndNothingRegistered)
     }
 }
 
+TEST(InstallerErrors, ReadOnlyGameFolderIsReported)
+{
+    Folders setup;
+    // Wine runs as root here, which the read-only attribute does not stop;
+    // the folder is made immutable on the Unix side as well.
+    SetFileAttributesA(setup.game.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (!wt::SetImmutable(setup.game, true))
+        GTEST_SKIP() << "this machine cannot make a folder unwritable for root (chattr)";
+    Installer installer(setup.Installer());
+    installer.Press(0);
+    installer.PickFolder(setup.game);
+    const wt::Dialog box = installer.Box();
+    wt::SetImmutable(setup.game, false);
+    SetFileAttributesA(setup.game.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_NE(box.text.find("could not be copied"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("To: " + setup.game + "\\morvel.exe"), std::string::npos) << box.text;
+    wt::PressButton(box.window, IDOK);
+    EXPECT_EQ(installer.Finish(), 1u);
+    EXPECT_FALSE(wt::Exists(setup.game + "\\morvel.exe"));
+    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_CLASSES_ROOT, kOld));
+}
+
+TEST(InstallerErrors, LauncherInUseWhileCopyingOverIt)
+{
+    Folders setup;
+    // A launcher from an earlier installation waits for its game.
+    wt::CopyFileOrThrow(wt::ProgramFolder() + "\\standin_hl.exe", setup.game + "\\hl.exe");
+    wt::WriteFile(setup.game + "\\hl-control.txt", "answer-wait 0\nhold\n");
+    wt::MakeFolder(setup.game + "\\cstrike");
+    wt::CopyFileOrThrow(wt::ProgramFolder() + "\\morvel.exe", setup.game + "\\morvel.exe");
+    const std::string older = wt::ReadFile(setup.game + "\\morvel.exe");
+    const wt::Process waiting =
+        wt::Start(setup.game + "\\morvel.exe", wt::Quoted("cs992003://cstrike:127.0.0.1:27015/"), setup.root.Path());
+    ASSERT_TRUE(wt::WaitForPath(setup.game + "\\hl-record\\started", 20000));
+    // The shipped launcher differs from the one in use, so a copy would show.
+    wt::WriteFile(setup.kit + "\\morvel.exe", setup.launcherBytes + "newer");
+
+    Installer installer(setup.Installer());
+    installer.Press(0);
+    installer.PickFolder(setup.game);
+    const wt::Dialog box = installer.Box();
+    ASSERT_NE(box.window, nullptr);
+    const bool copied = box.text == kComplete;
+    wt::PressButton(box.window, IDOK);
+    installer.Finish();
+    wt::WriteFile(setup.game + "\\hl-release", "");
+    EXPECT_TRUE(waiting.WaitForExit(20000));
+    if (copied) {
+        // Windows refuses to overwrite a running program; Wine lets it happen.
+        EXPECT_EQ(wt::ReadFile(setup.game + "\\morvel.exe"), setup.launcherBytes + "newer");
+        GTEST_SKIP() << "Wine does not lock a running program's file: the copy went through and was reported "
+                        "as complete, which is true here";
+    }
+    EXPECT_NE(box.text.find("could not be copied"), std::string::npos) << box.text;
+    EXPECT_EQ(wt::ReadFile(setup.game + "\\morvel.exe"), older);
+    EXPECT_FALSE(wt::RegistryKeyExists(HKEY_CLASSES_ROOT, kOld));
+}
+
 // A scheme key whose access list lets nobody write to it.
 bool MakeReadOnlyKey(const char* scheme)
 {

@@ -378,6 +378,52 @@ void ClickButton(HWND button)
     PostMessageA(button, BM_CLICK, 0, 0);
 }
 
+bool SetImmutable(const std::string& path, bool immutable)
+{
+    using UnixName = char* (*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName)
+        return false;
+    std::wstring wide(path.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size())));
+    char* name = unixName(wide.c_str());
+    if (!name)
+        return false;
+    const std::string unixPath = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    try {
+        // Wine starts a Unix program named by its path like a Windows one, but
+        // its handle may never signal: judge by the effect instead.
+        Start("Z:\\usr\\bin\\chattr", std::string(immutable ? "+i " : "-i ") + Quoted(unixPath));
+    } catch (const std::exception&) {
+        return false;
+    }
+    const bool folder = (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    for (int i = 0; i < 200; ++i) {
+        bool writable;
+        if (folder) {
+            const std::string probe = path + "\\.write-probe";
+            HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            writable = file != INVALID_HANDLE_VALUE;
+            if (writable) {
+                CloseHandle(file);
+                DeleteFileA(probe.c_str());
+            }
+        } else {
+            HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+            writable = file != INVALID_HANDLE_VALUE;
+            if (writable)
+                CloseHandle(file);
+        }
+        if (writable != immutable)
+            return true;
+        Sleep(25);
+    }
+    return false;
+}
+
 bool SaveScreenshot(const std::string& path)
 {
     const int width = GetSystemMetrics(SM_CXSCREEN);

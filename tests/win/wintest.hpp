@@ -50,8 +50,21 @@ void CopyFileOrThrow(const std::string& from, const std::string& to);
 // after a run to prove that nothing was created, changed or deleted.
 std::map<std::string, std::string> Snapshot(const std::string& root);
 
+// A started program: ended by force if a test leaves it running, since under
+// Wine it would hold the test runner's output pipe open.
+struct ProcessCloser {
+    void operator()(HANDLE handle) const
+    {
+        if (WaitForSingleObject(handle, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(handle, 99);
+            WaitForSingleObject(handle, 5000);
+        }
+        CloseHandle(handle);
+    }
+};
+
 struct Process {
-    Handle process;
+    std::unique_ptr<void, ProcessCloser> process;
     DWORD id = 0;
     // Waits up to timeoutMs; returns true when the process has ended.
     bool WaitForExit(DWORD timeoutMs) const;
@@ -101,6 +114,11 @@ bool SelectFolder(const Process& owner, HWND browser, const std::string& folder)
 void PressButton(HWND dialog, int id);
 // Clicks a push button the way a mouse click does (BM_CLICK).
 void ClickButton(HWND button);
+
+// Marks a file or folder immutable on the Unix side (chattr +i), which even
+// root cannot write to or delete: Wine runs as root here, and root ignores
+// the read-only attribute. Returns false where that cannot be done.
+bool SetImmutable(const std::string& path, bool immutable);
 
 // Saves the whole screen as a BMP file (for failing GUI tests).
 bool SaveScreenshot(const std::string& path);

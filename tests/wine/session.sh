@@ -26,7 +26,11 @@ stop_session() {
     for _ in $(seq 50); do kill -0 "$MORVEL_XVFB_PID" 2>/dev/null || break; sleep 0.1; done
     kill -9 "$MORVEL_XVFB_PID" 2>/dev/null
   fi
-  [ -n "${MORVEL_SESSION_DIR:-}" ] && rm -rf "$MORVEL_SESSION_DIR"
+  if [ -n "${MORVEL_SESSION_DIR:-}" ]; then
+    # A test that failed half-way may have left a file immutable.
+    chattr -R -i "$MORVEL_SESSION_DIR" >/dev/null 2>&1
+    rm -rf "$MORVEL_SESSION_DIR"
+  fi
   rm -f "$state"
 }
 
@@ -48,11 +52,13 @@ export MORVEL_XVFB_PID='$xvfb'
 export WINEPREFIX='$dir/prefix'
 export DISPLAY=':$(tr -d '\n' <"$dir/display")'
 export WINEDEBUG='-all'
-export WINEDLLOVERRIDES='mscoree,mshtml='
+export WINEDLLOVERRIDES='mscoree,mshtml=;winedbg.exe=d'
 export WINEARCH='win64'
 VARS
   # shellcheck disable=SC1090
   . "$state"
+  # (winedbg is disabled above: a program that crashes just ends, as on a
+  # player's machine, instead of waiting in a debugger.)
   "$WINESERVER" -p </dev/null >/dev/null 2>&1
   # The first program in a prefix creates it and brings up Wine's services,
   # which inherit its streams: keep those away from any test's pipe.
