@@ -195,25 +195,6 @@ std::string ClassOf(HWND window)
 
 namespace {
 
-struct WindowSearch {
-    DWORD processId;
-    std::string className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
-{
-    WindowSearch& search = *reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search.processId || !IsWindowVisible(window))
-        return TRUE;
-    if (!search.className.empty() && ClassOf(window) != search.className)
-        return TRUE;
-    search.found = window;
-    return FALSE;
-}
-
 BOOL CALLBACK LongestStatic(HWND child, LPARAM param)
 {
     std::string& text = *reinterpret_cast<std::string*>(param);
@@ -229,22 +210,9 @@ BOOL CALLBACK LongestStatic(HWND child, LPARAM param)
 
 Dialog WaitForWindow(DWORD processId, const std::string& className, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        WindowSearch search{processId, className, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            Dialog dialog;
-            dialog.window = search.found;
-            dialog.title = WindowText(search.found);
-            dialog.className = ClassOf(search.found);
-            EnumChildWindows(search.found, LongestStatic, reinterpret_cast<LPARAM>(&dialog.text));
-            return dialog;
-        }
-        if (GetTickCount() - start > timeoutMs)
-            return Dialog{};
-        Sleep(20);
-    }
+    return WaitForWindowWhere(
+        processId, [&className](HWND window) { return className.empty() || ClassOf(window) == className; },
+        timeoutMs);
 }
 
 Dialog WaitForMessageBox(DWORD processId, DWORD timeoutMs)
@@ -269,13 +237,13 @@ bool WaitForPath(const std::string& path, DWORD timeoutMs)
     return true;
 }
 
-Dialog WaitForWindowWhere(DWORD processId, bool (*accept)(HWND), DWORD timeoutMs)
+Dialog WaitForWindowWhere(DWORD processId, const std::function<bool(HWND)>& accept, DWORD timeoutMs)
 {
     struct Search {
         DWORD processId;
-        bool (*accept)(HWND);
+        const std::function<bool(HWND)>* accept;
         HWND found;
-    } search{processId, accept, nullptr};
+    } search{processId, &accept, nullptr};
     const DWORD start = GetTickCount();
     for (;;) {
         search.found = nullptr;
@@ -284,7 +252,7 @@ Dialog WaitForWindowWhere(DWORD processId, bool (*accept)(HWND), DWORD timeoutMs
                 Search& s = *reinterpret_cast<Search*>(param);
                 DWORD owner = 0;
                 GetWindowThreadProcessId(window, &owner);
-                if (owner != s.processId || !IsWindowVisible(window) || !s.accept(window))
+                if (owner != s.processId || !IsWindowVisible(window) || !(*s.accept)(window))
                     return TRUE;
                 s.found = window;
                 return FALSE;

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -101,7 +102,7 @@ std::string ClassOf(HWND window);
 bool WaitForPath(const std::string& path, DWORD timeoutMs);
 
 // Waits for a visible top-level window of the process that the test accepts.
-Dialog WaitForWindowWhere(DWORD processId, bool (*accept)(HWND), DWORD timeoutMs);
+Dialog WaitForWindowWhere(DWORD processId, const std::function<bool(HWND)>& accept, DWORD timeoutMs);
 HWND FindChildOfClass(HWND window, const std::string& className);
 bool HasChildOfClass(HWND window, const std::string& className);
 // The shell's folder browser: a dialog holding a tree view.
