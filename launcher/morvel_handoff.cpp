@@ -38,58 +38,6 @@ std::string CmRemoveScript(const std::string& script)
     return std::string();
 }
 
-} // namespace
-
-void CmFail(const std::string& text)
-{
-    MessageBoxA(nullptr, text.c_str(), "Error", MB_ICONERROR);
-    std::exit(1);
-}
-
-std::string CmSystemReason(DWORD error)
-{
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length ? std::string(text, length) : std::string();
-    LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
-        reason.pop_back();
-    if (reason.empty())
-        reason = "system error " + std::to_string(error);
-    return reason;
-}
-
-CmHandOffPaths CmMakePaths(const std::string& gameFolder, const CmLink& link)
-{
-    CmHandOffPaths paths;
-    paths.gameFolder = gameFolder;
-    paths.gameDir = CmJoinPath(gameFolder, link.gameDir);
-    paths.script = CmJoinPath(paths.gameDir, "joinserver.cfg");
-    paths.config = CmJoinPath(paths.gameDir, "config.cfg");
-    paths.game = CmJoinPath(gameFolder, "hl.exe");
-    CmRequireShortPath(paths.script);
-    CmRequireShortPath(paths.config);
-    CmRequireShortPath(paths.game);
-
-    const DWORD attributes = GetFileAttributesA(paths.gameDir.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        CmFail("This game link cannot be opened.\n\nThe game directory \"" + link.gameDir +
-               "\" does not exist in\n" + gameFolder);
-    return paths;
-}
-
-void CmFailAfterScript(const CmHandOffPaths& paths, const std::string& text)
-{
-    const std::string leftOver = CmRemoveScript(paths.script);
-    if (!leftOver.empty())
-        CmFail(text + "\n\nThe connect script\n" + paths.script + "\ncould not be removed either: " + leftOver);
-    CmFail(text);
-}
-
-namespace {
-
 void CmWriteScript(const CmHandOffPaths& paths, const CmLink& link)
 {
     const std::string stale = CmRemoveScript(paths.script);
@@ -155,6 +103,54 @@ void CmEnsureExecLine(const CmHandOffPaths& paths)
 }
 
 } // namespace
+
+void CmFail(const std::string& text)
+{
+    MessageBoxA(nullptr, text.c_str(), "Error", MB_ICONERROR);
+    std::exit(1);
+}
+
+std::string CmSystemReason(DWORD error)
+{
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length ? std::string(text, length) : std::string();
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    if (reason.empty())
+        reason = "system error " + std::to_string(error);
+    return reason;
+}
+
+CmHandOffPaths CmMakePaths(const std::string& gameFolder, const CmLink& link)
+{
+    CmHandOffPaths paths;
+    paths.gameFolder = gameFolder;
+    paths.gameDir = CmJoinPath(gameFolder, link.gameDir);
+    paths.script = CmJoinPath(paths.gameDir, "joinserver.cfg");
+    paths.config = CmJoinPath(paths.gameDir, "config.cfg");
+    paths.game = CmJoinPath(gameFolder, "hl.exe");
+    CmRequireShortPath(paths.script);
+    CmRequireShortPath(paths.config);
+    CmRequireShortPath(paths.game);
+
+    const DWORD attributes = GetFileAttributesA(paths.gameDir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        CmFail("This game link cannot be opened.\n\nThe game directory \"" + link.gameDir +
+               "\" does not exist in\n" + gameFolder);
+    return paths;
+}
+
+void CmFailAfterScript(const CmHandOffPaths& paths, const std::string& text)
+{
+    const std::string leftOver = CmRemoveScript(paths.script);
+    if (!leftOver.empty())
+        CmFail(text + "\n\nThe connect script\n" + paths.script + "\ncould not be removed either: " + leftOver);
+    CmFail(text);
+}
 
 void CmPrepareHandOff(const CmHandOffPaths& paths, const CmLink& link)
 {
